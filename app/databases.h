@@ -1,0 +1,41 @@
+#pragma once
+
+#include <QSqlDatabase>
+#include <QString>
+
+// Opening the working directory's SQLite files. A file counts as usable only
+// when it exists, opens, passes SQLite's integrity check and holds its table;
+// SQLite alone would open a damaged or missing file without complaint.
+namespace db {
+
+// PARAM.db, RECORD.db and SN.db with the connection name each is opened under,
+// the table it must hold, the repair source and the pause before rebooting.
+struct StoreSpec {
+    const char* file;
+    const char* connection;
+    const char* table;
+    const char* repairSource;   // relative to the working directory
+    const char* repairCommand;  // the command an operator would type for the same repair
+    int messageId;              // warning shown before the repair
+    int pauseMs;
+};
+
+const StoreSpec& paramStore();
+const StoreSpec& recordStore();
+const StoreSpec& serialStore();
+
+// Opens dir/spec.file under spec.connection with synchronous FULL; false when
+// the file is missing or fails the checks (the connection is then closed).
+bool openChecked(const StoreSpec& spec, const QString& dir, QString* why = nullptr);
+// True when an open connection passes "PRAGMA quick_check" and holds table.
+bool isHealthy(QSqlDatabase& db, const QString& table, QString* why = nullptr);
+// Replaces dir/spec.file by the repair source; false when the copy failed.
+bool repair(const StoreSpec& spec, const QString& dir);
+
+void closeAll();
+
+// Creates dbFile anew from an SQL text (statements end with ';' at a line end,
+// "--" lines are comments), in one transaction. Names the failure in *error.
+bool runScript(const QString& sqlFile, const QString& dbFile, QString* error = nullptr);
+
+}  // namespace db

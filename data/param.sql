@@ -1,0 +1,38 @@
+-- PARAM.db as shipped: factory settings (table sysparam) and the empty region
+-- tables of the eight camera positions.
+CREATE TABLE sysparam (name TEXT, value TEXT);
+INSERT INTO sysparam VALUES('trigInDelay', '5 5 5 5 5 5 5 5');
+INSERT INTO sysparam VALUES('exposeTime', '30 30 30 30');
+INSERT INTO sysparam VALUES('adjustPlus', '32 32 32 32');
+INSERT INTO sysparam VALUES('sharp', '0 0 0 0');
+INSERT INTO sysparam VALUES('contrast', '100 100 100 100');
+INSERT INTO sysparam VALUES('numFailDetect', '0 0 0 0 1 0 0 0');
+INSERT INTO sysparam VALUES('numAllDetect', '100 100 100 100 100 100 100 100');
+INSERT INTO sysparam VALUES('isPswUsed', '0');
+INSERT INTO sysparam VALUES('password', '');
+INSERT INTO sysparam VALUES('system1', '0 1 0 0 0 0 1 50 0');
+INSERT INTO sysparam VALUES('system2', '0 10 3 100 0 0 0 0 0 0 0 0 1 0 8000 600 12 0');
+INSERT INTO sysparam VALUES('system3', '0 0 0 1 1 0 0 0 0 0 0');
+INSERT INTO sysparam VALUES('system4', '0 192 168 1 100 255 255 255 0 192 168 1 1 3 100');
+INSERT INTO sysparam VALUES('system5', '30 30 32 32 0 0 100 100 0 0 0 0 0');
+INSERT INTO sysparam VALUES('system6', '30 30 32 32 0 0 100 100 0 1 0 0');
+INSERT INTO sysparam VALUES('system7', '0 0 0 0 0 0 1 0 0 0 0 0 0 0 0 0 0 0 0 0');
+INSERT INTO sysparam VALUES('system8', '2 0 0 0 0 0 0 0 0 0 0 0 0 0 0 0 0 0 0 0');
+INSERT INTO sysparam VALUES('system9', '0 1 -1 -1 -1 -1 -1 -1 0 0 0 0 0 0 0 0 0 0 0 0');
+INSERT INTO sysparam VALUES('system10', '0 0 0 0 0 0 0 0 0 0 0 0 0 0 0 0 0 0 0 0');
+INSERT INTO sysparam VALUES('system11', '0 0 0 0 0 0 0 0 0 0 0 0 0 0 0 0 1 1 0 0');
+INSERT INTO sysparam VALUES('system12', '0 0 0 0 0 0 0 0 0 0 0 0 0 0 0 0 0 0 0 0');
+INSERT INTO sysparam VALUES('CntNet', '0 1 3 0 0 6 1 10000');
+INSERT INTO sysparam VALUES('CntNet_UseName', 'null');
+INSERT INTO sysparam VALUES('CntNet_MsgTechName', '');
+INSERT INTO sysparam VALUES('CntNet_MsgTechNum', '');
+INSERT INTO sysparam VALUES('CntNet_ProName', '');
+INSERT INTO sysparam VALUES('CntNet_Operator', '');
+CREATE TABLE cammer0 (name TEXT, value TEXT);
+CREATE TABLE cammer1 (name TEXT, value TEXT);
+CREATE TABLE cammer2 (name TEXT, value TEXT);
+CREATE TABLE cammer3 (name TEXT, value TEXT);
+CREATE TABLE cammer4 (name TEXT, value TEXT);
+CREATE TABLE cammer5 (name TEXT, value TEXT);
+CREATE TABLE cammer6 (name TEXT, value TEXT);
+CREATE TABLE cammer7 (name TEXT, value TEXT);
