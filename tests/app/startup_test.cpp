@@ -181,6 +181,12 @@ void damage(const QString& path, Damage how) {
     }
 }
 
+void PrintTo(const RepairCase& c, std::ostream* os) {
+    static const char* const kinds[] = {"missing", "truncated", "zeroed first page", "garbage",
+                                        "empty"};
+    *os << c.file << " " << kinds[static_cast<int>(c.damage)];
+}
+
 class Repair : public ::testing::TestWithParam<RepairCase> {};
 
 TEST_P(Repair, DamagedDatabaseIsReplacedAndThePanelReboots) {
