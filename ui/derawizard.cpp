@@ -8,6 +8,10 @@
 #include "timeguard.h"
 
 #include <glog/logging.h>
+
+extern "C" {
+#include <libavdevice/avdevice.h>
+}
 #include <QDir>
 #include <QFile>
 #include <QGuiApplication>
@@ -36,6 +40,9 @@ DeRaWizard::DeRaWizard(Platform& platform, const QString& workDir, OperatorPromp
       m_dir(workDir),
       m_record(workDir, *platform.clock),
       m_lamps(*platform.led) {
+    // the capture devices of the multimedia library (Video4Linux2 cameras)
+    avdevice_register_all();
+
     // frameless, the size of the panel
     setWindowFlags(Qt::FramelessWindowHint);
     if (const QScreen* screen = QGuiApplication::primaryScreen())

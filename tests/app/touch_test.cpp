@@ -1,7 +1,12 @@
 #include "touchfilter.h"
 
 #include <gtest/gtest.h>
+#include <QApplication>
+#include <QMouseEvent>
+#include <QTest>
 #include <QTimer>
+#include <QWidget>
+#include <QWindow>
 
 namespace {
 
@@ -65,6 +70,35 @@ TEST(Touch, WithoutCamerasLongPressThenReleaseCalibrates) {
     EXPECT_FALSE(t.timer.isActive());
     f.handleTouch(false);
     EXPECT_EQ(t.calibrations, 1);
+}
+
+// Counts the presses that reach it.
+class PressCounter : public QWidget {
+public:
+    int presses = 0;
+
+protected:
+    void mousePressEvent(QMouseEvent*) override { ++presses; }
+};
+
+// Through the window system: the touch that wakes a dark screen never reaches a widget.
+TEST(Touch, WakingTouchNeverReachesAWidget) {
+    FakeTarget t;
+    t.cameras = true;
+    TouchFilter f(t);
+    qApp->installEventFilter(&f);
+    PressCounter w;
+    w.resize(200, 200);
+    w.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&w));
+    t.screenOff = true;
+    QTest::mouseClick(w.windowHandle(), Qt::LeftButton, {}, QPoint(50, 50));
+    EXPECT_EQ(w.presses, 0);
+    EXPECT_EQ(t.wakes, 1);
+    QTest::mouseClick(w.windowHandle(), Qt::LeftButton, {}, QPoint(50, 50));
+    EXPECT_EQ(w.presses, 1);
+    EXPECT_EQ(t.idleRestarts, 2);
+    qApp->removeEventFilter(&f);
 }
 
 }  // namespace
