@@ -50,6 +50,7 @@ Platform Platform::forThisMachine() {
     if (isPanel()) {
         p.commands = std::make_unique<ShellCommandRunner>();
         p.led = std::make_unique<IoctlLedDevice>();
+        p.serialPorts = true;
     } else {
         p.commands = std::make_unique<RecordingCommandRunner>(true);
         p.led = std::make_unique<RecordingLedDevice>();

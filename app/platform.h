@@ -102,6 +102,9 @@ struct Platform {
     std::unique_ptr<CommandRunner> commands;
     std::unique_ptr<Clock> clock;
     std::unique_ptr<LedDevice> led;
+    // Whether the serial ports "/dev/ttyS*" may be opened. Off the panel the IO
+    // board is reached only through a simulator's pseudo-terminal.
+    bool serialPorts = false;
 
     // The panel is recognised by its lamp device; anywhere else the monitor
     // runs as a simulation that records its commands instead of running them.

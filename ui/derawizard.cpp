@@ -3,6 +3,7 @@
 #include "boxes.h"
 #include "databases.h"
 #include "globals.h"
+#include "ioboard.h"
 #include "logs.h"
 #include "platform.h"
 #include "timeguard.h"
@@ -83,6 +84,8 @@ DeRaWizard::DeRaWizard(Platform& platform, const QString& workDir, OperatorPromp
     // layer is present; until then no camera is found.
     cameraFamily = 0;
     cameraCount = 0;
+
+    createIoBoard();
 
     m_grayTable.resize(256);
     for (int i = 0; i < 256; ++i)
@@ -180,8 +183,25 @@ void DeRaWizard::runTimeGuard() {
     InsertRecord(kClockNotSetRecord);
 }
 
+void DeRaWizard::createIoBoard() {
+    QString device = ioDevicePath(m_dir, m_params.serial_port);
+    if (!m_platform.serialPorts && device.startsWith(QLatin1String("/dev/ttyS")))
+        device.clear();  // no board here: the link reports itself lost
+    m_io = std::make_unique<IoBoard>(m_params, device);
+    connect(m_io->thread(), &IOThread::linkRecord, this, &DeRaWizard::InsertRecord,
+            Qt::QueuedConnection);
+    // the machine may not close the mould until the first cycle allows it
+    prohibitClamping();
+}
+
+void DeRaWizard::prohibitClamping() {
+    m_io->setOutput(0, true);
+    m_io->commitOutputs();
+}
+
 void DeRaWizard::stopDetection() {
     m_detecting = false;
+    prohibitClamping();
     InsertRecord(tx(kMsgStopManually));
     m_lamps.setLamp(4, 0);
 }

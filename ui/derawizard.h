@@ -12,6 +12,7 @@
 #include <memory>
 
 class ChooseBox;
+class IoBoard;
 class LogManager;
 class OperatorPrompt;
 class WarnBox;
@@ -39,6 +40,7 @@ public:
     int accessLevel() const { return m_accessLevel; }
     int shownCamera() const { return m_shownCamera; }
     const QVector<QRgb>& grayTable() const { return m_grayTable; }
+    IoBoard* ioBoard() { return m_io.get(); }
 
     // Closes the three databases and pauses, before a reboot or power-off.
     void FLushAll();
@@ -70,6 +72,8 @@ private:
     void createFolders();
     void runTimeGuard();
     void stopDetection();
+    void createIoBoard();
+    void prohibitClamping();
 
     Platform& m_platform;
     QString m_dir;
@@ -78,6 +82,7 @@ private:
     WarnBox* m_warnBox = nullptr;
     ChooseBox* m_chooseBox = nullptr;
     std::unique_ptr<LogManager> m_logManager;
+    std::unique_ptr<IoBoard> m_io;
 
     SystemParams m_params;
     SystemParams m_editParams;

@@ -1,6 +1,7 @@
 #include "databases.h"
 #include "derawizard.h"
 #include "globals.h"
+#include "ioboard.h"
 #include "operatorprompt.h"
 #include "platform.h"
 #include "testworkdir.h"
@@ -88,6 +89,9 @@ TEST_P(FreshStart, AsksAboutCamerasAndRecordsReadyInTheConfiguredLanguage) {
     EXPECT_TRUE(s.prompt.warnings.isEmpty());
     EXPECT_TRUE(s.commands->commands().isEmpty());
     EXPECT_TRUE(w->detecting());
+    // off the panel the IO board link never opens a serial port of the machine
+    ASSERT_NE(w->ioBoard(), nullptr);
+    EXPECT_TRUE(w->ioBoard()->thread()->device().isEmpty());
     w.reset();
     EXPECT_TRUE(s.records().contains(gText[150][lang].arg(0)));
     EXPECT_TRUE(QDir(s.wd.file(QStringLiteral("RECORD"))).exists());
