@@ -32,12 +32,18 @@ std::vector<int> caliperPeaks(const std::vector<float>& profile, int minStep) {
     for (int k = 0; k < n; ++k)
         sum[k + 1] = sum[k] + s[k];
     std::vector<double> smooth(n);
-    double m = 0;
     for (int k = 0; k < n; ++k) {
         const int lo = std::max(0, k - 2), hi = std::min(n - 1, k + 2);
         smooth[k] = (sum[hi + 1] - sum[lo]) / (hi - lo + 1);
-        m = std::max(m, smooth[k]);
     }
+    return scanPeaks(smooth);
+}
+
+std::vector<int> scanPeaks(const std::vector<double>& smooth) {
+    const int n = static_cast<int>(smooth.size());
+    double m = 0;
+    for (double v : smooth)
+        m = std::max(m, v);
     const double t = 1.0 * m / 100.5;
 
     enum class State { None, Below, Rising } state = State::None;

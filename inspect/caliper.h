@@ -28,6 +28,9 @@ struct CaliperResult {
 // Differences of neighbouring profile values below minStep do not count.
 CaliperResult measureEdges(const cv::Mat& image, const CaliperBox& box, int minStep);
 
-// The peak positions of an edge-strength profile (exposed for tests): smoothing,
-// threshold and the forward peak scan with its trimming.
+// The peak positions of a gray profile (exposed for tests): edge strength,
+// minimum step, smoothing, threshold and the forward peak scan.
 std::vector<int> caliperPeaks(const std::vector<float>& profile, int minStep);
+// The forward peak scan over smoothed edge strengths: the first peak and the
+// most recent ones above 1 % of the strongest.
+std::vector<int> scanPeaks(const std::vector<double>& strength);

@@ -92,17 +92,34 @@ INSTANTIATE_TEST_SUITE_P(
                  5,
                  {5, 19}}));
 
-// Samples above the threshold that begin with a fall right after a sample at
-// or below it are no peak: a peak needs a rise or a plateau start first.
-TEST(Caliper, FallAfterThresholdIsNoPeak) {
-    // strengths after smoothing: the first sample above the threshold is
-    // already the highest, so the scan never sees a rise there
-    std::vector<float> p(40, 0.0f);
-    for (int k = 0; k < 40; ++k)
-        p[k] = (k <= 20) ? 0.0f : 1000.0f - 1.0f * k * k;  // one jump, then a slowing fall
-    const std::vector<int> peaks = caliperPeaks(p, 0);
-    for (int q : peaks)
-        EXPECT_NE(q, 21);
+struct ScanCase {
+    const char* name;
+    std::vector<double> strength;
+    std::vector<int> peaks;
+};
+
+void PrintTo(const ScanCase& c, std::ostream* os) {
+    *os << c.name;
 }
+
+class Scan : public ::testing::TestWithParam<ScanCase> {};
+
+TEST_P(Scan, ForwardPeakScan) {
+    EXPECT_EQ(scanPeaks(GetParam().strength), GetParam().peaks);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Table, Scan,
+    ::testing::Values(
+        // a fall right after a sample at the threshold is no peak: no rise came first
+        ScanCase{"peak right after the threshold", {0, 100, 50, 0}, {}},
+        ScanCase{"rise then fall", {0, 10, 100, 50, 0}, {2}},
+        ScanCase{"plateau after the threshold", {0, 100, 100, 100, 50, 0}, {2}},
+        ScanCase{"rising plateau", {0, 10, 100, 100, 50, 0}, {2}},
+        // the third peak replaces the second: first and most recent are kept
+        ScanCase{"three peaks", {0, 10, 100, 50, 0, 10, 90, 5, 0, 10, 80, 5, 0}, {2, 10}},
+        // a last-sample peak is added without trimming
+        ScanCase{"two peaks and the last sample", {0, 10, 100, 5, 0, 10, 90, 5, 0, 95}, {2, 6, 9}},
+        ScanCase{"nothing above the threshold", {0, 0, 0}, {}}));
 
 }  // namespace
