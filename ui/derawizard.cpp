@@ -96,6 +96,7 @@ DeRaWizard::DeRaWizard(Platform& platform, const QString& workDir, OperatorPromp
     m_shownCamera = cameraCount == 1 ? 0 : cameraCount;
 
     createFolders();
+    startImageSaver();
     m_record.readStoredDate();
     SlotCheckDate();
     m_detecting = true;
@@ -103,6 +104,7 @@ DeRaWizard::DeRaWizard(Platform& platform, const QString& workDir, OperatorPromp
     connect(&m_checkDateTimer, &QTimer::timeout, this, &DeRaWizard::SlotCheckDate);
     m_checkDateTimer.start(60000);
     InsertRecord(tx(kMsgReady).arg(cameraCount));
+    CountRead();
     if (m_params.location_level > 0)
         m_screenOffTimer.start(m_params.location_level * 1000);
     m_started = true;
@@ -192,6 +194,25 @@ void DeRaWizard::createIoBoard() {
             Qt::QueuedConnection);
     // the machine may not close the mould until the first cycle allows it
     prohibitClamping();
+}
+
+void DeRaWizard::startImageSaver() {
+    const qint64 firstSequence = scanResultFolders(m_dir, cameraCount);
+    m_saver = std::make_unique<ResultImageSaver>(
+        m_dir, m_resultSlots,
+        SaverSettings{&cameraCount, &m_params.detect_count, &m_params.ng_max_num,
+                      &m_params.ok_record_max_num},
+        m_saverClock, firstSequence);
+    m_saveThread = std::make_unique<SaveFialImageThread>(*m_saver);
+    m_saveThread->start();
+}
+
+void DeRaWizard::CountRead() {
+    m_counters.CountRead(m_dir);
+}
+
+void DeRaWizard::CountWrite() {
+    m_counters.CountWrite(m_dir);
 }
 
 void DeRaWizard::prohibitClamping() {

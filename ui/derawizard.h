@@ -2,6 +2,8 @@
 
 #include "operationrecord.h"
 #include "panellamps.h"
+#include "platform.h"
+#include "resultimages.h"
 #include "systemparams.h"
 #include "touchfilter.h"
 
@@ -41,6 +43,8 @@ public:
     int shownCamera() const { return m_shownCamera; }
     const QVector<QRgb>& grayTable() const { return m_grayTable; }
     IoBoard* ioBoard() { return m_io.get(); }
+    ResultImageSlots& resultSlots() { return m_resultSlots; }
+    ProductionCounters& counters() { return m_counters; }
 
     // Closes the three databases and pauses, before a reboot or power-off.
     void FLushAll();
@@ -61,6 +65,8 @@ public slots:
     void TSClibrate();
     void TimerLCD();
     void TimerLogout();
+    void CountRead();
+    void CountWrite();
 
 protected:
     void paintEvent(QPaintEvent*) override;
@@ -73,6 +79,7 @@ private:
     void runTimeGuard();
     void stopDetection();
     void createIoBoard();
+    void startImageSaver();
     void prohibitClamping();
 
     Platform& m_platform;
@@ -83,6 +90,11 @@ private:
     ChooseBox* m_chooseBox = nullptr;
     std::unique_ptr<LogManager> m_logManager;
     std::unique_ptr<IoBoard> m_io;
+    ResultImageSlots m_resultSlots;
+    SystemClock m_saverClock;  // the saver pauses for real, on its own thread
+    std::unique_ptr<ResultImageSaver> m_saver;
+    std::unique_ptr<SaveFialImageThread> m_saveThread;
+    ProductionCounters m_counters;
 
     SystemParams m_params;
     SystemParams m_editParams;
