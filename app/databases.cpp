@@ -104,6 +104,28 @@ void closeAll() {
     }
 }
 
+bool execBound(QSqlDatabase& db, const QString& sql, const QVariantList& values) {
+    QSqlQuery q(db);
+    q.prepare(sql);
+    for (const auto& v : values)
+        q.addBindValue(v);
+    if (!q.exec()) {
+        LOG(WARNING) << "sql: " << q.lastError().text().toStdString();
+        return false;
+    }
+    return true;
+}
+
+std::optional<QString> selectValue(QSqlDatabase& db, const QString& table, const QString& name) {
+    QSqlQuery q(db);
+    // table names come from the program, never from stored text
+    q.prepare(QStringLiteral("select value from %1 where name=?").arg(table));
+    q.addBindValue(name);
+    if (!q.exec() || !q.next())
+        return std::nullopt;
+    return q.value(0).toString();
+}
+
 bool runScript(const QString& sqlFile, const QString& dbFile, QString* error) {
     QFile src(sqlFile);
     if (!src.open(QIODevice::ReadOnly)) {

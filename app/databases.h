@@ -2,6 +2,8 @@
 
 #include <QSqlDatabase>
 #include <QString>
+#include <QVariantList>
+#include <optional>
 
 // Opening the working directory's SQLite files. A file counts as usable only
 // when it exists, opens, passes SQLite's integrity check and holds its table;
@@ -33,6 +35,11 @@ bool isHealthy(QSqlDatabase& db, const QString& table, QString* why = nullptr);
 bool repair(const StoreSpec& spec, const QString& dir);
 
 void closeAll();
+
+// Runs one statement with its values bound in order; false (and a log line) on failure.
+bool execBound(QSqlDatabase& db, const QString& sql, const QVariantList& values);
+// The value column of the row called name in a name/value table; nullopt when absent.
+std::optional<QString> selectValue(QSqlDatabase& db, const QString& table, const QString& name);
 
 // Creates dbFile anew from an SQL text (statements end with ';' at a line end,
 // "--" lines are comments), in one transaction. Names the failure in *error.

@@ -1,5 +1,7 @@
 #include "systemparams.h"
 
+#include "databases.h"
+
 #include <glog/logging.h>
 #include <QFile>
 #include <QSqlDatabase>
@@ -226,25 +228,10 @@ bool isAlwaysPresent(const char* key) {
 }
 
 std::optional<QString> selectValue(QSqlDatabase& db, const QString& key) {
-    QSqlQuery q(db);
-    q.prepare(QStringLiteral("select value from sysparam where name=?"));
-    q.addBindValue(key);
-    if (!q.exec() || !q.next())
-        return std::nullopt;
-    return q.value(0).toString();
+    return db::selectValue(db, QStringLiteral("sysparam"), key);
 }
 
-bool execBound(QSqlDatabase& db, const QString& sql, const QVariantList& values) {
-    QSqlQuery q(db);
-    q.prepare(sql);
-    for (const auto& v : values)
-        q.addBindValue(v);
-    if (!q.exec()) {
-        LOG(WARNING) << "sysparam: " << q.lastError().text().toStdString();
-        return false;
-    }
-    return true;
-}
+using db::execBound;
 
 bool ensureRow(QSqlDatabase& db, const QString& key, const QString& text) {
     if (selectValue(db, key))

@@ -1,5 +1,6 @@
 #include "inspect/roiset.h"
 
+#include "databases.h"
 #include "globals.h"
 #include "inspect/region_shape.h"
 #include "inspect/vision_globals.h"
@@ -24,23 +25,8 @@ QString tableName(int camera) {
     return QStringLiteral("cammer%1").arg(camera);
 }
 
-std::optional<QString> selectValue(QSqlDatabase& db, const QString& table, const QString& name) {
-    QSqlQuery q(db);
-    // table names are built from the camera index, never from stored text
-    q.prepare(QStringLiteral("select value from %1 where name=?").arg(table));
-    q.addBindValue(name);
-    if (!q.exec() || !q.next())
-        return std::nullopt;
-    return q.value(0).toString();
-}
-
-bool execBound(QSqlDatabase& db, const QString& sql, const QVariantList& values) {
-    QSqlQuery q(db);
-    q.prepare(sql);
-    for (const auto& v : values)
-        q.addBindValue(v);
-    return q.exec();
-}
+using db::execBound;
+using db::selectValue;
 
 // Hands out stored integers one by one; once they run out, the target keeps its value.
 class Reader {
