@@ -2,10 +2,13 @@
 
 #include "boxes.h"
 #include "databases.h"
+#include "display.h"
 #include "globals.h"
 #include "ioboard.h"
+#include "keyboardhost.h"
 #include "logs.h"
 #include "platform.h"
+#include "sharedboxes.h"
 #include "timeguard.h"
 
 #include <glog/logging.h>
@@ -61,12 +64,23 @@ DeRaWizard::DeRaWizard(Platform& platform, const QString& workDir, OperatorPromp
     connect(&m_logoutTimer, &QTimer::timeout, this, &DeRaWizard::TimerLogout);
     m_screenOffTimer.setSingleShot(true);
     connect(&m_screenOffTimer, &QTimer::timeout, this, &DeRaWizard::TimerLCD);
-    m_warnBox = new WarnBox(this);
-    m_chooseBox = new ChooseBox(this);
+    // every widget picks its layout from the panel's size
+    displaySize() = {width(), height()};
+    m_keys = new KeyboardHost(this);
+    new KeyboardHider(*m_keys, this);
+    m_boxes = std::make_unique<SharedBoxes>(this, *m_keys, m_params, *m_platform.clock, m_access);
+    m_screenWake = std::make_unique<ScreenWake>(m_lamps, m_screenOffTimer, m_params);
+    m_boxes->setScreenWake(m_screenWake.get());
+    m_boxes->lostCom->setLinkLost([this] { return m_io && m_io->linkLost(); });
+    // the camera layer reports lost cameras once it is attached
+    m_cameraShutdown = std::make_unique<LostCameraShutdown>(
+        *m_platform.commands, *m_platform.clock, [] { return false; },
+        [this](const QString& t) { InsertRecord(t); }, [this] { FLushAll(); });
+    m_boxes->lostCamera->setShutdown(m_cameraShutdown.get());
     if (prompt) {
         m_prompt = prompt;
     } else {
-        m_ownPrompt = std::make_unique<BoxPrompt>(*m_warnBox, *m_chooseBox);
+        m_ownPrompt = std::make_unique<BoxPrompt>(*m_boxes->warn, *m_boxes->choose);
         m_prompt = m_ownPrompt.get();
     }
 
@@ -112,6 +126,7 @@ DeRaWizard::DeRaWizard(Platform& platform, const QString& workDir, OperatorPromp
 }
 
 DeRaWizard::~DeRaWizard() {
+    m_boxes->detach();
     m_record.close();
     db::closeAll();
 }
@@ -228,9 +243,9 @@ void DeRaWizard::stopDetection() {
 }
 
 void DeRaWizard::InsertRecord(const QString& text) {
-    const int level = m_accessLevel == 2   ? kMsgAdvanced
-                      : m_accessLevel == 1 ? kMsgPrimary
-                                           : kMsgUnlogged;
+    const int level = m_access.level() == 2   ? kMsgAdvanced
+                      : m_access.level() == 1 ? kMsgPrimary
+                                              : kMsgUnlogged;
     m_record.insert(tx(level), text);
 }
 
@@ -282,7 +297,7 @@ void DeRaWizard::TimerLCD() {
 
 void DeRaWizard::TimerLogout() {
     m_logoutTimer.stop();
-    m_accessLevel = 0;
+    m_access.lock();
 }
 
 void DeRaWizard::paintEvent(QPaintEvent*) {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "access.h"
 #include "operationrecord.h"
 #include "panellamps.h"
 #include "platform.h"
@@ -15,6 +16,10 @@
 
 class ChooseBox;
 class IoBoard;
+class KeyboardHost;
+class LostCameraShutdown;
+class ScreenWake;
+struct SharedBoxes;
 class LogManager;
 class OperatorPrompt;
 class WarnBox;
@@ -39,7 +44,10 @@ public:
     OperationRecord& record() { return m_record; }
     PanelLamps& lamps() { return m_lamps; }
     bool detecting() const { return m_detecting; }
-    int accessLevel() const { return m_accessLevel; }
+    int accessLevel() const { return m_access.level(); }
+    AccessLevel& access() { return m_access; }
+    KeyboardHost& keys() { return *m_keys; }
+    SharedBoxes& boxes() { return *m_boxes; }
     int shownCamera() const { return m_shownCamera; }
     const QVector<QRgb>& grayTable() const { return m_grayTable; }
     IoBoard* ioBoard() { return m_io.get(); }
@@ -86,8 +94,11 @@ private:
     QString m_dir;
     std::unique_ptr<OperatorPrompt> m_ownPrompt;
     OperatorPrompt* m_prompt = nullptr;
-    WarnBox* m_warnBox = nullptr;
-    ChooseBox* m_chooseBox = nullptr;
+    AccessLevel m_access;            // password unlock level: 0 none, 1 primary, 2 advanced
+    KeyboardHost* m_keys = nullptr;  // child widget
+    std::unique_ptr<SharedBoxes> m_boxes;
+    std::unique_ptr<ScreenWake> m_screenWake;
+    std::unique_ptr<LostCameraShutdown> m_cameraShutdown;
     std::unique_ptr<LogManager> m_logManager;
     std::unique_ptr<IoBoard> m_io;
     ResultImageSlots m_resultSlots;
@@ -110,6 +121,5 @@ private:
 
     bool m_started = false;
     bool m_detecting = false;
-    int m_accessLevel = 0;  // password unlock level: 0 none, 1 primary, 2 advanced
     int m_shownCamera = 0;
 };
