@@ -13,8 +13,11 @@ extern TextTable gText;
 extern int language;  // 0 Simplified Chinese, 1 English, 2 Traditional Chinese
 
 // Message m in the current language.
+// A few messages exist in Simplified Chinese and English only; Traditional
+// Chinese then shows the Simplified text rather than an empty box.
 inline const QString& tx(int m) {
-    return gText[m][language];
+    const QString& t = gText[m][language];
+    return (t.isEmpty() && language == 2) ? gText[m][0] : t;
 }
 
 extern QMutex gIoLock;                            // input and output words of the IO board

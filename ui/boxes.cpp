@@ -14,8 +14,8 @@
 namespace {
 // Captions of the box buttons: "Confirm", "YES", "NO", "Shut Down".
 constexpr int kMsgConfirm = 121, kMsgYes = 1244, kMsgNo = 1245, kMsgShutDown = 1239;
-// The camera messages exist in zh-CN and en only; zh-TW shows the empty entry.
-constexpr int kCameraReconnectText = 1237, kCameraLostText = 1238;
+// The camera messages exist in zh-CN and en only (tx() falls back for zh-TW).
+constexpr int kMsgCameraReconnect = 1237, kMsgCameraLost = 1238;
 constexpr int kBackgroundPicture = 10;
 constexpr int kFrameWidth = 5;
 
@@ -114,7 +114,7 @@ void LostComWarnBox::hideEvent(QHideEvent* e) {
 }
 
 ReconnectCameraWarnBox::ReconnectCameraWarnBox(QWidget* parent)
-    : WarnBox(tx(kMsgConfirm), tx(kCameraReconnectText), parent) {}
+    : WarnBox(tx(kMsgConfirm), tx(kMsgCameraReconnect), parent) {}
 
 LostCameraShutdown::LostCameraShutdown(CommandRunner& commands, Clock& clock,
                                        std::function<bool()> cameraLost,
@@ -140,7 +140,7 @@ bool LostCameraShutdown::run() {
 }
 
 LostCameraWarnBox::LostCameraWarnBox(QWidget* parent)
-    : WarnBox(tx(kMsgShutDown), tx(kCameraLostText), parent) {
+    : WarnBox(tx(kMsgShutDown), tx(kMsgCameraLost), parent) {
     disconnect(confirmButton(), &QPushButton::clicked, this, &QDialog::accept);
     connect(confirmButton(), &QPushButton::clicked, this, &LostCameraWarnBox::acceptShutdown);
 }
