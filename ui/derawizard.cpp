@@ -4,6 +4,7 @@
 #include "databases.h"
 #include "display.h"
 #include "globals.h"
+#include "inspect/vision_globals.h"
 #include "ioboard.h"
 #include "keyboardhost.h"
 #include "logs.h"
@@ -51,6 +52,8 @@ DeRaWizard::DeRaWizard(Platform& platform, const QString& workDir, OperatorPromp
     setWindowFlags(Qt::FramelessWindowHint);
     if (const QScreen* screen = QGuiApplication::primaryScreen())
         setGeometry(screen->geometry());
+    // the camera view spans the panel until the camera layer sets the image size
+    SetViewGeometry(gImageW, gImageH, width(), height());
 
     if (QFile::exists(m_dir + QStringLiteral("/update.sh"))) {
         m_platform.commands->run(QStringLiteral("./update.sh"));

@@ -1,6 +1,7 @@
 #include "databases.h"
 #include "derawizard.h"
 #include "globals.h"
+#include "inspect/vision_globals.h"
 #include "ioboard.h"
 #include "operatorprompt.h"
 #include "platform.h"
@@ -89,6 +90,8 @@ TEST_P(FreshStart, AsksAboutCamerasAndRecordsReadyInTheConfiguredLanguage) {
     EXPECT_TRUE(s.prompt.warnings.isEmpty());
     EXPECT_TRUE(s.commands->commands().isEmpty());
     EXPECT_TRUE(w->detecting());
+    EXPECT_EQ(gShowW, w->width());  // the camera view spans the panel
+    EXPECT_EQ(gShowH, w->height());
     // off the panel the IO board link never opens a serial port of the machine
     ASSERT_NE(w->ioBoard(), nullptr);
     EXPECT_TRUE(w->ioBoard()->thread()->device().isEmpty());
