@@ -51,14 +51,14 @@ bool isHealthy(QSqlDatabase& db, const QString& table, QString* why) {
     return true;
 }
 
-bool openChecked(const StoreSpec& spec, const QString& dir, QString* why) {
-    const QString connection = QLatin1String(spec.connection);
+bool openChecked(const StoreSpec& store, const QString& dir, QString* why) {
+    const QString connection = QLatin1String(store.connection);
     QSqlDatabase db = QSqlDatabase::contains(connection)
                           ? QSqlDatabase::database(connection, false)
                           : QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), connection);
     if (db.isOpen())
         db.close();
-    const QString path = dir + u'/' + QLatin1String(spec.file);
+    const QString path = dir + u'/' + QLatin1String(store.file);
     if (!QFile::exists(path)) {
         if (why)
             *why = QStringLiteral("missing");
@@ -71,17 +71,17 @@ bool openChecked(const StoreSpec& spec, const QString& dir, QString* why) {
         return false;
     }
     QSqlQuery(db).exec(QStringLiteral("PRAGMA synchronous=FULL"));
-    if (!isHealthy(db, QLatin1String(spec.table), why)) {
+    if (!isHealthy(db, QLatin1String(store.table), why)) {
         db.close();
         return false;
     }
     return true;
 }
 
-bool repair(const StoreSpec& spec, const QString& dir) {
-    const QString target = dir + u'/' + QLatin1String(spec.file);
-    const QString source = dir + u'/' + QLatin1String(spec.repairSource);
-    LOG(WARNING) << "repair: " << spec.repairCommand;
+bool repair(const StoreSpec& store, const QString& dir) {
+    const QString target = dir + u'/' + QLatin1String(store.file);
+    const QString source = dir + u'/' + QLatin1String(store.repairSource);
+    LOG(WARNING) << "repair: " << store.repairCommand;
     // the damaged file is kept aside for inspection
     if (QFile::exists(target)) {
         const QString aside = target + QStringLiteral(".bad");

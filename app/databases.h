@@ -26,13 +26,13 @@ const StoreSpec& paramStore();
 const StoreSpec& recordStore();
 const StoreSpec& serialStore();
 
-// Opens dir/spec.file under spec.connection with synchronous FULL; false when
+// Opens dir/store.file under store.connection with synchronous FULL; false when
 // the file is missing or fails the checks (the connection is then closed).
-bool openChecked(const StoreSpec& spec, const QString& dir, QString* why = nullptr);
+bool openChecked(const StoreSpec& store, const QString& dir, QString* why = nullptr);
 // True when an open connection passes "PRAGMA quick_check" and holds table.
 bool isHealthy(QSqlDatabase& db, const QString& table, QString* why = nullptr);
-// Replaces dir/spec.file by the repair source; false when the copy failed.
-bool repair(const StoreSpec& spec, const QString& dir);
+// Replaces dir/store.file by the repair source; false when the copy failed.
+bool repair(const StoreSpec& store, const QString& dir);
 
 void closeAll();
 

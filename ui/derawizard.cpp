@@ -135,14 +135,14 @@ DeRaWizard::~DeRaWizard() {
 }
 
 bool DeRaWizard::openDatabases() {
-    for (const db::StoreSpec* spec : {&db::paramStore(), &db::recordStore(), &db::serialStore()}) {
+    for (const db::StoreSpec* store : {&db::paramStore(), &db::recordStore(), &db::serialStore()}) {
         QString why;
-        if (db::openChecked(*spec, m_dir, &why))
+        if (db::openChecked(*store, m_dir, &why))
             continue;
-        LOG(ERROR) << spec->file << " unusable: " << why.toStdString();
-        m_prompt->warn(gText[spec->messageId][kEnglish]);
-        db::repair(*spec, m_dir);
-        m_platform.clock->sleepMs(spec->pauseMs);
+        LOG(ERROR) << store->file << " unusable: " << why.toStdString();
+        m_prompt->warn(gText[store->messageId][kEnglish]);
+        db::repair(*store, m_dir);
+        m_platform.clock->sleepMs(store->pauseMs);
         m_platform.commands->run(QStringLiteral("reboot"));
         return false;
     }

@@ -207,8 +207,8 @@ TEST_P(Repair, DamagedDatabaseIsReplacedAndThePanelReboots) {
     EXPECT_EQ(s.commands->commands(), QStringList{QStringLiteral("reboot")});
     w.reset();
     db::closeAll();
-    const db::StoreSpec spec{c.file, "check", c.table, "", "", 0, 0};
-    EXPECT_TRUE(db::openChecked(spec, s.wd.path()));
+    const db::StoreSpec store{c.file, "check", c.table, "", "", 0, 0};
+    EXPECT_TRUE(db::openChecked(store, s.wd.path()));
     QSqlDatabase::removeDatabase(QStringLiteral("check"));
 }
 
