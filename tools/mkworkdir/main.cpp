@@ -116,8 +116,14 @@ bool drawImages(const QString& dir) {
         p.setBrush(QColor(0x55, 0x62, 0x6d));
         p.drawRoundedRect(r.adjusted(0, 4, 0, -4), 4, 4);
     });
-    ok &= drawImage(at("sliderd.png"), {40, 40},
-                    [](QPainter& p, const QRectF& r) { lamp(p, r, QColor(0x27, 0x50, 0x6f)); });
+    ok &= drawImage(at("sliderd.png"), {300, 16}, [](QPainter& p, const QRectF& r) {
+        QLinearGradient g(r.topLeft(), r.bottomLeft());
+        g.setColorAt(0, QColor(0x6a, 0xa8, 0xd8));
+        g.setColorAt(1, QColor(0x2f, 0x63, 0x8c));
+        p.setPen(Qt::NoPen);
+        p.setBrush(g);
+        p.drawRoundedRect(r.adjusted(0, 4, 0, -4), 4, 4);
+    });
     ok &= drawImage(at("slideru.png"), {40, 40},
                     [](QPainter& p, const QRectF& r) { lamp(p, r, QColor(0x4a, 0x7f, 0xab)); });
     ok &= drawImage(at("edit.png"), {160, 44}, [](QPainter& p, const QRectF& r) {
@@ -185,6 +191,21 @@ bool drawImages(const QString& dir) {
                     [](QPainter& p, const QRectF& r) { magnifier(p, r, true); });
     ok &= drawImage(at("ReductionScale.png"), {64, 64},
                     [](QPainter& p, const QRectF& r) { magnifier(p, r, false); });
+    ok &= drawImage(at("check.png"), {32, 32}, [](QPainter& p, const QRectF& r) {
+        p.setPen(QPen(QColor(0x7f, 0xa7, 0xc9), 2));
+        p.setBrush(Qt::white);
+        p.drawRoundedRect(r.adjusted(1, 1, -1, -1), 4, 4);
+        p.setPen(QPen(QColor(0x20, 0xa0, 0x40), 4, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+        p.drawPolyline(QPolygonF({{7, 17}, {13, 24}, {25, 8}}));
+    });
+    for (const auto& [name, angle] : {std::pair{"right.png", 90}, std::pair{"left.png", 270}})
+        ok &= drawImage(at(name), {32, 32}, [a = angle](QPainter& p, const QRectF& r) {
+            p.translate(r.center());
+            p.rotate(a);
+            p.setPen(Qt::NoPen);
+            p.setBrush(QColor(0x3d, 0x6f, 0x98));
+            p.drawPolygon(QPolygonF({{0, -11}, {10, 8}, {-10, 8}}));
+        });
     return ok;
 }
 

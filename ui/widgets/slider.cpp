@@ -14,7 +14,8 @@
 #include <limits>
 
 namespace {
-constexpr int kEditPicture = 7, kHandlePicture = 4, kTrackPicture = 5, kFillPicture = 6;
+// pictures: slider track, filled part of the track, handle
+constexpr int kEditPicture = 7, kTrackPicture = 4, kFillPicture = 5, kHandlePicture = 6;
 
 void drawPicture(QPainter& p, const QRect& r, int picture, const QColor& fallback) {
     const QPixmap& pm = gPixmaps().numbered[picture];
